@@ -1,0 +1,72 @@
+// Model desktop: the AVIFile library's bookkeeping and faults. Included
+// through desktop.h.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace desktop {
+
+void ResetAviFile();
+
+// --- Faults -------------------------------------------------------------------
+enum class AviCall { FileOpen, CreateStream, MakeCompressedStream, SetFormat, Write };
+// The next call of this kind fails with this result and changes nothing.
+void FailNextAviCall(AviCall call, HRESULT result);
+// Bytes that AVI files may still take on the disk; a write past them fails
+// as on a full disk. Negative: no limit (the start value). A new file takes
+// kAviFileBaseBytes (its header area and index header) when it is opened, and
+// every frame its chunk (8 bytes and the stored bytes, padded to even) and
+// its 16-byte index entry when it is written, so that a file always has room
+// to be completed.
+void SetDiskFreeBytes(long long bytes);
+long long DiskFreeBytes();
+constexpr long long kAviFileBaseBytes = 2056;
+// Largest AVI file the writer makes; a write that would pass it fails.
+// Starts at 2 GiB, where AVI 1.0 files break.
+void SetAviFileSizeCap(unsigned long long bytes);
+
+// --- Records ------------------------------------------------------------------
+int AviFileInitCalls();
+int AviFileExitCalls();
+int LiveAviFiles();    // handles from AVIFileOpenA not yet released
+int LiveAviStreams();  // stream handles not yet released
+
+struct AviOpenRecord {
+    std::string path;
+    UINT mode;
+    bool handlerNull;
+    HRESULT result;
+};
+const std::vector<AviOpenRecord>& AviFileOpens();
+
+// Stream descriptions given to AVIFileCreateStreamA.
+const std::vector<AVISTREAMINFOA>& AviStreamsCreated();
+
+struct CompressedStreamRecord {
+    AVICOMPRESSOPTIONS options;
+    bool handlerNull;
+    HRESULT result;
+};
+const std::vector<CompressedStreamRecord>& AviCompressedStreams();
+
+struct SetFormatRecord {
+    LONG position;
+    std::vector<BYTE> format;
+    HRESULT result;
+};
+const std::vector<SetFormatRecord>& AviFormatsSet();
+
+struct AviWriteRecord {
+    LONG start;
+    LONG samples;
+    LONG bufferSize;
+    DWORD flags;
+    bool wantsSamplesWritten;
+    bool wantsBytesWritten;
+    HRESULT result;
+    LONG bytesStored;  // what the frame took in the file once compressed; 0 if not written
+};
+const std::vector<AviWriteRecord>& AviWrites();
+
+}  // namespace desktop
