@@ -46,6 +46,8 @@ const std::vector<CompressorDialogRecord>& CompressorDialogs();
 
 // Compressor choices the dialog filled (open compressor, state) and not yet
 // freed with ICCompressorFree, and how often ICCompressorFree was called.
+// The uncompressed choice holds neither and is not counted. A choice is
+// freed only by ICCompressorFree, not by a later dialog over the same record.
 int LiveCompressorChoices();
 int CompressorFreeCalls();
 
