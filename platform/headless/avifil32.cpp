@@ -85,30 +85,29 @@ HRESULT TakeFault(desktop::AviCall call)
     return result;
 }
 
-// The file behind a handle that the caller still holds; unknown and released
-// handles are reported and give null.
-IAVIFile* HeldFile(PAVIFILE file, const char* call)
+// The object behind a handle that the caller still holds; unknown and
+// released handles are reported and give null.
+template <typename Object>
+Object* Held(const std::vector<std::unique_ptr<Object>>& known, Object* handle, const char* call, const char* kind)
 {
-    for (const auto& known : model.files) {
-        if (known.get() != file) continue;
-        if (known->handles > 0) return known.get();
-        desktop::ReportMisuse(std::string(call) + ": file handle already released");
+    for (const auto& object : known) {
+        if (object.get() != handle) continue;
+        if (object->handles > 0) return object.get();
+        desktop::ReportMisuse(std::string(call) + ": " + kind + " handle already released");
         return nullptr;
     }
-    desktop::ReportMisuse(std::string(call) + ": unknown file handle");
+    desktop::ReportMisuse(std::string(call) + ": unknown " + kind + " handle");
     return nullptr;
+}
+
+IAVIFile* HeldFile(PAVIFILE file, const char* call)
+{
+    return Held(model.files, file, call, "file");
 }
 
 IAVIStream* HeldStream(PAVISTREAM stream, const char* call)
 {
-    for (const auto& known : model.streams) {
-        if (known.get() != stream) continue;
-        if (known->handles > 0) return known.get();
-        desktop::ReportMisuse(std::string(call) + ": stream handle already released");
-        return nullptr;
-    }
-    desktop::ReportMisuse(std::string(call) + ": unknown stream handle");
-    return nullptr;
+    return Held(model.streams, stream, call, "stream");
 }
 
 bool DiskHasRoom(long long bytes)

@@ -364,7 +364,7 @@ bool IsSupportedDib(const BITMAPINFO* info, UINT usage, HANDLE section)
 
 std::unique_ptr<Bitmap> NewDibSection(const BITMAPINFOHEADER& requested)
 {
-    long long stride = (static_cast<long long>(requested.biWidth) * requested.biBitCount + 31) / 32 * 4;
+    long long stride = raster::DibRowBytes(requested.biWidth, requested.biBitCount);
     long long height = std::llabs(static_cast<long long>(requested.biHeight));
     long long bytes = stride * height;
     if (bytes > kMaxDibBytes) {

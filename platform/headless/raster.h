@@ -31,6 +31,13 @@ struct Surface {
     PixelFormat format = PixelFormat::Colorref;
 };
 
+// Bytes in one row of a device-independent bitmap: rows are padded to whole
+// 32-bit words.
+constexpr long long DibRowBytes(long long width, int bitsPerPixel)
+{
+    return (width * bitsPerPixel + 31) / 32 * 4;
+}
+
 bool Contains(const Surface& surface, int x, int y);
 
 // Single pixels; the caller keeps (x, y) inside the surface.

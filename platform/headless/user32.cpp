@@ -454,7 +454,8 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC timerF
         return id;
     }
     model.timers.push_back(Timer{hwnd, id, period, model.now + period, false, timerFunc});
-    return hwnd ? (id ? id : 1) : id;
+    // Success is a nonzero result even for a window's timer 0.
+    return id ? id : 1;
 }
 
 BOOL WINAPI KillTimer(HWND hwnd, UINT_PTR id)

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "desktop.h"
+#include "raster.h"
 #include "run_length.h"
 
 namespace compressors {
@@ -53,7 +54,7 @@ bool Exists(DWORD handler)
 uint32_t UncompressedFrameBytes(const BITMAPINFOHEADER& format)
 {
     if (format.biCompression != BI_RGB || format.biWidth <= 0 || format.biHeight <= 0) return 0;
-    uint64_t stride = ((static_cast<uint64_t>(format.biWidth) * format.biBitCount + 31) / 32) * 4;
+    uint64_t stride = static_cast<uint64_t>(raster::DibRowBytes(format.biWidth, format.biBitCount));
     uint64_t bytes = stride * static_cast<uint64_t>(format.biHeight);
     // Frames are handed over with a LONG size.
     return bytes <= INT32_MAX ? static_cast<uint32_t>(bytes) : 0;
